@@ -42,7 +42,8 @@ Text TextFromQString(const QString& s);
 QString TextToQString(const Text& t);
 
 // A file system path for the text (UTF-8 on Linux), and back. A name on disk that is not valid
-// UTF-8 has no text, so it can never be turned into a path that leads to another file.
+// UTF-8 has no text, and a text that is not valid GB18030 has no path (the empty path, which
+// every file operation refuses), so neither can lead to another file.
 std::string TextToPath(const Text& t);
 std::optional<Text> TextFromPath(std::string_view path);
 
@@ -60,8 +61,7 @@ Text ReplaceText(const Text& text, const Text& oldText, const Text& newText, boo
 Text RightText(const Text& t, int n);
 int CompareText(const Text& a, const Text& b);
 Text ConcatText(std::initializer_list<Text> parts);
-template <typename... Parts>
-Text ConcatText(const Parts&... parts) {
+template <typename... Parts> Text ConcatText(const Parts&... parts) {
     return ConcatText({Text(parts)...});
 }
 Text FoldFullWidth(const Text& t);
