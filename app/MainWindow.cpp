@@ -3,9 +3,13 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
+
+#include "imaging/Reencode.h"
+#include <QTimer>
 
 namespace {
 
@@ -35,6 +39,64 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, int w, int h,
     return label;
 }
 
+// Paces the repaints of a window while a loop pumps its events: at most one repaint per frame,
+// the ones in between held back and done at the end of the frame. A loop adds a row in far less
+// time than a repaint of the window takes, so without this the repaints would set its pace.
+// Every other event is still dispatched at once.
+class PaintPacer : public QObject {
+public:
+    static constexpr int kFrameMs = 30;
+
+    explicit PaintPacer(QWidget* window) : QObject(window), window_(window) {
+        setObjectName(QStringLiteral("PaintPacer"));
+        timer_.setSingleShot(true);
+        connect(&timer_, &QTimer::timeout, this, [this] { RepaintNow(); });
+        window->installEventFilter(this);
+    }
+
+    static PaintPacer& Of(QWidget* window) {
+        QObject* found =
+            window->findChild<QObject*>(QStringLiteral("PaintPacer"), Qt::FindDirectChildrenOnly);
+        return found ? *static_cast<PaintPacer*>(found) : *new PaintPacer(window);
+    }
+
+    void Pump() {
+        ++pumping_;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        --pumping_;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched != window_ || e->type() != QEvent::UpdateRequest || pumping_ == 0 ||
+            repainting_)
+            return false;
+        if (!frame_.isValid() || frame_.elapsed() >= kFrameMs) {
+            frame_.restart();
+            return false;
+        }
+        // The window keeps its dirty areas; the timer repaints them once this frame is over.
+        if (!timer_.isActive())
+            timer_.start(static_cast<int>(kFrameMs - frame_.elapsed()));
+        return true;
+    }
+
+private:
+    void RepaintNow() {
+        frame_.restart();
+        repainting_ = true;
+        QEvent update(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(window_, &update);
+        repainting_ = false;
+    }
+
+    QWidget* window_;
+    QTimer timer_;
+    QElapsedTimer frame_;
+    int pumping_ = 0;
+    bool repainting_ = false;
+};
+
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
@@ -42,6 +104,8 @@ MainWindow::MainWindow(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       dialogs_(std::make_unique<QtDialogs>(this)) {
+    // The preview decodes photos of 100 megapixels and more too.
+    AllowLargePictures();
     setObjectName(Q("MainWindow"));
     setWindowTitle(Q("砚澜图片筛选器 v1.0"));
     setFixedSize(kClientWidth, kClientHeight);
@@ -147,7 +211,7 @@ void MainWindow::RunCommand(const std::function<void()>& handler) {
 
 bool MainWindow::PumpEvents() {
     if (!closed_)
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        PaintPacer::Of(this).Pump();
     return !closed_;
 }
 
