@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include <dirent.h>
@@ -97,9 +98,12 @@ bool CopyContent(int from, int to, off_t size) {
     const off_t done = size - left;
     if (::lseek(from, done, SEEK_SET) != done || ::lseek(to, done, SEEK_SET) != done)
         return false;
-    std::string buffer(1 << 20, '\0');
+    // Where the kernel cannot copy directly (across some file systems), copy through a buffer
+    // that is not cleared first: every byte written to it is read in before.
+    constexpr size_t kChunk = 1 << 18;
+    const std::unique_ptr<char[]> buffer(new char[kChunk]);
     for (;;) {
-        const ssize_t n = ::read(from, buffer.data(), buffer.size());
+        const ssize_t n = ::read(from, buffer.get(), kChunk);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -107,7 +111,7 @@ bool CopyContent(int from, int to, off_t size) {
         }
         if (n == 0)
             return true;
-        if (!WriteAll(to, buffer.data(), static_cast<size_t>(n)))
+        if (!WriteAll(to, buffer.get(), static_cast<size_t>(n)))
             return false;
     }
 }
@@ -129,11 +133,31 @@ std::string NameOf(const std::string& path) {
 int NaturalCompare(const Text& a, const Text& b) {
     const std::string& x = a.bytes();
     const std::string& y = b.bytes();
+    // Bytes in one character of a text: a byte of 0x80 or above leads two bytes, or four when
+    // the next byte is a digit (the four-byte codes of GB18030).
+    const auto charLength = [](const std::string& s, size_t at) -> size_t {
+        if (static_cast<unsigned char>(s[at]) < 0x80)
+            return 1;
+        const bool fourBytes = at + 1 < s.size() && IsDigit(static_cast<unsigned char>(s[at + 1]));
+        return std::min<size_t>(fourBytes ? 4 : 2, s.size() - at);
+    };
     size_t i = 0;
     size_t j = 0;
     while (i < x.size() && j < y.size()) {
         const auto cx = static_cast<unsigned char>(x[i]);
         const auto cy = static_cast<unsigned char>(y[j]);
+        // A character beyond ASCII is compared whole, by its bytes: its trail bytes may look like
+        // ASCII letters or digits, but they are neither.
+        if (cx >= 0x80 && cy >= 0x80) {
+            const size_t nx = charLength(x, i);
+            const size_t ny = charLength(y, j);
+            const int c = x.compare(i, nx, y, j, ny);
+            if (c != 0)
+                return c < 0 ? -1 : 1;
+            i += nx;
+            j += ny;
+            continue;
+        }
         if (IsDigit(cx) && IsDigit(cy)) {
             size_t si = i;
             size_t sj = j;
@@ -250,10 +274,13 @@ bool CopyFile(const Text& source, const Text& target) {
             return false;
         if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino)
             return false; // copying a file onto itself would only destroy it
+        if ((dst.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            return false; // a read-only file is never replaced, as it is never deleted
     }
 
-    // Write beside the target under a temporary name, then put it in place in one step.
-    std::string temp = FolderOf(to) + "/." + NameOf(to) + ".copy-XXXXXX";
+    // Write beside the target under a temporary name, then put it in place in one step. The
+    // temporary name is short, so a target whose name is near the length limit can be copied.
+    std::string temp = FolderOf(to) + "/.copy-XXXXXX";
     Fd out(::mkostemp(temp.data(), O_CLOEXEC));
     if (!out.valid())
         return false;

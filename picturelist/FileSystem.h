@@ -38,7 +38,8 @@ bool DeleteFile(const Text& path);
 // Copies source onto target, replacing a file there. The new content is written beside the
 // target and only then put in its place, so a failed copy leaves the old target as it was.
 // Fails when source and target are the same file (by device and inode, so links and other
-// spellings of one folder are caught), or when either is a folder.
+// spellings of one folder are caught), when either is a folder, or when the file at the target
+// is read-only (no write bit for anyone), which is kept as DeleteFile keeps it.
 bool CopyFile(const Text& source, const Text& target);
 
 // Gives the file the new path without ever replacing a file there. Renaming a file to the
