@@ -7,9 +7,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "imaging/Reencode.h"
-#include <QTimer>
 
 namespace {
 
@@ -39,6 +39,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, int w, int h,
     return label;
 }
 
+} // namespace
+
 // Paces the repaints of a window while a loop pumps its events: at most one repaint per frame,
 // the ones in between held back and done at the end of the frame. A loop adds a row in far less
 // time than a repaint of the window takes, so without this the repaints would set its pace.
@@ -48,16 +50,9 @@ public:
     static constexpr int kFrameMs = 30;
 
     explicit PaintPacer(QWidget* window) : QObject(window), window_(window) {
-        setObjectName(QStringLiteral("PaintPacer"));
         timer_.setSingleShot(true);
         connect(&timer_, &QTimer::timeout, this, [this] { RepaintNow(); });
         window->installEventFilter(this);
-    }
-
-    static PaintPacer& Of(QWidget* window) {
-        QObject* found =
-            window->findChild<QObject*>(QStringLiteral("PaintPacer"), Qt::FindDirectChildrenOnly);
-        return found ? *static_cast<PaintPacer*>(found) : *new PaintPacer(window);
     }
 
     void Pump() {
@@ -97,13 +92,11 @@ private:
     bool repainting_ = false;
 };
 
-} // namespace
-
 MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      dialogs_(std::make_unique<QtDialogs>(this)) {
+      dialogs_(std::make_unique<QtDialogs>(this)), pacer_(new PaintPacer(this)) {
     // The preview decodes photos of 100 megapixels and more too.
     AllowLargePictures();
     setObjectName(Q("MainWindow"));
@@ -211,7 +204,7 @@ void MainWindow::RunCommand(const std::function<void()>& handler) {
 
 bool MainWindow::PumpEvents() {
     if (!closed_)
-        PaintPacer::Of(this).Pump();
+        pacer_->Pump();
     return !closed_;
 }
 

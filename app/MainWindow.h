@@ -15,6 +15,8 @@
 #include "app/Widgets.h"
 #include "text/Text.h"
 
+class PaintPacer;
+
 // The program's one window. Its controls are its whole state; the handlers reach them through
 // the accessors and the list, preview, message and event operations below.
 class MainWindow : public QWidget {
@@ -104,6 +106,7 @@ private:
     void BuildControls();
 
     std::unique_ptr<Dialogs> dialogs_;
+    PaintPacer* pacer_; // owned as a child object
     bool closed_ = false;
     bool busy_ = false;
 };
