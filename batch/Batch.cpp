@@ -3,6 +3,24 @@
 #include "app/MainWindow.h"
 #include "picturelist/PicturePaths.h"
 
+namespace {
+
+// After a move or rename: the caption counts the rows left, the pictures whose operation
+// failed, and the closing message says whether there are any.
+void ReportRowsLeft(MainWindow& w, const Text& operation) {
+    w.UpdateListCaption();
+    const int k = w.RowCount();
+    if (k == 0)
+        w.ShowMessage(ConcatText(U8("所有图片"), operation, U8("完成")), FlagsInformation,
+                      U8("提示"));
+    else
+        w.ShowMessage(ConcatText(operation, U8("已完成，但有"), IntToText(k), U8("个图片无法"),
+                                 operation, U8("，请检查是否已被其他程序打开")),
+                      FlagsWarning, U8("提示"));
+}
+
+} // namespace
+
 void RunBatchOperation(MainWindow& w) {
     if (w.RowCount() == 0) {
         w.ShowMessage(U8("没有图片等待处理"), FlagsInformation, U8("!"));
@@ -86,16 +104,8 @@ void MoveListedPictures(MainWindow& w) {
         return IsPlainFileName(name) &&
                MovePictureFile(ConcatText(PictureFolder(w), name), ConcatText(destination, name));
     });
-    if (!finished)
-        return;
-    w.UpdateListCaption();
-    const int k = w.RowCount();
-    if (k == 0)
-        w.ShowMessage(U8("所有图片剪切完成"), FlagsInformation, U8("提示"));
-    else
-        w.ShowMessage(ConcatText(U8("剪切已完成，但有"), IntToText(k),
-                                 U8("个图片无法剪切，请检查是否已被其他程序打开")),
-                      FlagsWarning, U8("提示"));
+    if (finished)
+        ReportRowsLeft(w, U8("剪切"));
 }
 
 void RenameListedPictures(MainWindow& w) {
@@ -113,16 +123,8 @@ void RenameListedPictures(MainWindow& w) {
             ++counter;
         return renamed;
     });
-    if (!finished)
-        return;
-    w.UpdateListCaption();
-    const int k = w.RowCount();
-    if (k == 0)
-        w.ShowMessage(U8("所有图片改名完成"), FlagsInformation, U8("提示"));
-    else
-        w.ShowMessage(ConcatText(U8("改名已完成，但有"), IntToText(k),
-                                 U8("个图片无法改名，请检查是否已被其他程序打开")),
-                      FlagsWarning, U8("提示"));
+    if (finished)
+        ReportRowsLeft(w, U8("改名"));
 }
 
 Text ChooseDestinationFolder(MainWindow& w, const Text& prompt) {

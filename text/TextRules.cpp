@@ -223,16 +223,37 @@ Text FoldFullWidth(const Text& t) {
     return Text::FromBytes(out);
 }
 
-std::int32_t TextToInt(const Text& t) {
-    const std::string u = FoldFullWidth(t).bytes();
+namespace {
+
+// What both number readers do first: fold full-width forms, skip leading white space, and
+// take an optional sign.
+struct NumberStart {
+    std::string text;
+    size_t digits = 0; // where the number after the sign begins
+    bool negative = false;
+};
+
+NumberStart ReadNumberStart(const Text& t) {
+    NumberStart start{FoldFullWidth(t).bytes()};
+    const std::string& u = start.text;
     size_t i = 0;
     while (i < u.size() && IsSpace(Byte(u, i)))
         ++i;
-    bool negative = false;
     if (i < u.size() && (u[i] == '+' || u[i] == '-')) {
-        negative = u[i] == '-';
+        start.negative = u[i] == '-';
         ++i;
     }
+    start.digits = i;
+    return start;
+}
+
+} // namespace
+
+std::int32_t TextToInt(const Text& t) {
+    const NumberStart start = ReadNumberStart(t);
+    const std::string& u = start.text;
+    size_t i = start.digits;
+    const bool negative = start.negative;
     // Unsigned arithmetic wraps around modulo 2^32 as the rule asks; signed overflow would be UB.
     std::uint32_t value = 0;
     for (; i < u.size() && IsDigit(Byte(u, i)); ++i)
@@ -243,15 +264,10 @@ std::int32_t TextToInt(const Text& t) {
 }
 
 double TextToReal(const Text& t) {
-    const std::string u = FoldFullWidth(t).bytes();
-    size_t i = 0;
-    while (i < u.size() && IsSpace(Byte(u, i)))
-        ++i;
-    bool negative = false;
-    if (i < u.size() && (u[i] == '+' || u[i] == '-')) {
-        negative = u[i] == '-';
-        ++i;
-    }
+    const NumberStart start = ReadNumberStart(t);
+    const std::string& u = start.text;
+    size_t i = start.digits;
+    const bool negative = start.negative;
 
     // Copies the longest number prefix in the form from_chars reads: no sign, exponent "e".
     std::string number;
