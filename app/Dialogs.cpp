@@ -72,8 +72,16 @@ int QtDialogs::ShowMessage(const Text& text, int flags, const Text& caption) {
     return ButtonOk;
 }
 
+Text ChosenFolderText(const QString& dir) {
+    // A folder whose name on disk is not valid UTF-8 comes back with U+FFFD in place of its
+    // bytes and would name another folder; like a choice without a path, it gives nothing.
+    if (dir.isEmpty() || dir.contains(QChar::ReplacementCharacter))
+        return Text();
+    return TextFromQString(dir);
+}
+
 Text QtDialogs::BrowseForFolder(const Text& title) {
     QString dir = QFileDialog::getExistingDirectory(owner_, TextToQString(title), QString(),
                                                     QFileDialog::ShowDirsOnly);
-    return dir.isEmpty() ? Text() : TextFromQString(dir);
+    return ChosenFolderText(dir);
 }

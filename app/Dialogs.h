@@ -21,6 +21,10 @@ public:
     virtual Text BrowseForFolder(const Text& title) = 0;
 };
 
+// The text of a folder the file dialog returned; the empty text when there was none, or when
+// the dialog could not give its name exactly.
+Text ChosenFolderText(const QString& dir);
+
 // The real dialogs: QMessageBox and a folders-only QFileDialog.
 class QtDialogs : public Dialogs {
 public:

@@ -91,6 +91,8 @@ private slots:
     void previewPlaysAnimatedGif();
 
     void messagesGoThroughDialogs();
+    void chosenFolderText_data();
+    void chosenFolderText();
     void pumpEventsWithEmptyQueueReturns();
     void nestedCommandsAreIgnoredDuringLoop();
     void closingDuringLoopStopsIt();
@@ -543,6 +545,21 @@ void TestApp::messagesGoThroughDialogs() {
     QCOMPARE(dialogs.messages[0].flags, 36);
     QCOMPARE(dialogs.messages[2].caption, Q("错误"));
     QCOMPARE(dialogs.messages[2].flags, 16);
+}
+
+void TestApp::chosenFolderText_data() {
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("cancel") << QString() << QString();
+    QTest::newRow("root") << Q("/") << Q("/");
+    QTest::newRow("CJK and emoji") << Q("/home/u/图片😀") << Q("/home/u/图片😀");
+    QTest::newRow("name not valid UTF-8") << QString::fromUtf8("/tmp/a\xff") << QString();
+}
+
+void TestApp::chosenFolderText() {
+    QFETCH(QString, chosen);
+    QFETCH(QString, text);
+    QCOMPARE(TextToQString(ChosenFolderText(chosen)), text);
 }
 
 void TestApp::pumpEventsWithEmptyQueueReturns() {
