@@ -261,7 +261,11 @@ Text MainWindow::GetCellText(int row, int column) const {
 void MainWindow::RemoveRow(int row) {
     if (row < 0 || row >= RowCount())
         return;
+    // The list would hand the selection of a removed row on to its neighbour; it goes instead.
+    const bool wasSelected = SelectedRow() == row;
     图片列表->removeRow(row);
+    if (wasSelected)
+        SelectRow(-1);
 }
 
 void MainWindow::ClearRows() {

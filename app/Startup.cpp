@@ -9,7 +9,6 @@
 int RunProgram(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("picture-filter"));
-    QApplication::setApplicationDisplayName(QString::fromUtf8("砚澜图片筛选器"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
     QApplication::setDesktopFileName(QStringLiteral("picture-filter"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/picture-filter.png")));

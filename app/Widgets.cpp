@@ -39,10 +39,12 @@ FilteredLineEdit::FilteredLineEdit(InputMode mode, QWidget* parent)
     : QLineEdit(parent), mode_(mode) {}
 
 void FilteredLineEdit::keyPressEvent(QKeyEvent* e) {
-    // A key that would insert a character the mode refuses is swallowed; editing keys and
-    // shortcuts (Backspace, Ctrl+V, ...) insert no printable text and pass.
+    // A key that would insert a character the mode refuses is swallowed. Editing keys insert
+    // no printable text, and Ctrl or Ctrl+Shift combinations (Ctrl+V, ...) are shortcuts that
+    // insert nothing themselves, so they pass; a key with Alt or Super held still types.
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
     const bool shortcut =
-        e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier);
     if (!shortcut && !e->text().isEmpty() && !AcceptsAll(mode_, e->text())) {
         e->accept();
         return;
@@ -113,7 +115,8 @@ void PictureListView::mouseDoubleClickEvent(QMouseEvent* e) {
         return;
     }
     QTableWidget::mouseDoubleClickEvent(e);
-    pressedLeft_ = e->button() == Qt::LeftButton;
+    // The first click of a double click was the click; the second one raises nothing.
+    pressedLeft_ = false;
 }
 
 void PictureListView::mouseMoveEvent(QMouseEvent* e) {

@@ -72,6 +72,7 @@ private slots:
     void tickingTogglesValueBox();
     void typedInputIsFiltered_data();
     void typedInputIsFiltered();
+    void keysWithModifiersAreFilteredToo();
     void pastedAndSetTextPassUnfiltered();
     void pathBoxTakesNoTyping();
 
@@ -83,6 +84,8 @@ private slots:
     void captionRule();
     void clickBelowRowsClearsSelection();
     void keyboardMoveDoesNotEmitClick();
+    void doubleClickIsOneClick();
+    void removingSelectedRowLeavesNoSelection();
 
     void previewPlacement_data();
     void previewPlacement();
@@ -300,6 +303,21 @@ void TestApp::typedInputIsFiltered() {
     QCOMPARE(edit->text(), expected.left(expected.size() - 1));
 }
 
+void TestApp::keysWithModifiersAreFilteredToo() {
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.编辑框_宽度->clear();
+    w.编辑框_宽度->setFocus();
+    QTest::keyClick(w.编辑框_宽度, 'a', Qt::AltModifier);
+    QTest::keyClick(w.编辑框_宽度, 'b', Qt::MetaModifier);
+    QTest::keyClick(w.编辑框_宽度, 'c', Qt::ControlModifier | Qt::AltModifier);
+    QTest::keyClick(w.编辑框_宽度, 'D', Qt::ShiftModifier);
+    QCOMPARE(w.编辑框_宽度->text(), QString());
+    QTest::keyClick(w.编辑框_宽度, '7', Qt::KeypadModifier);
+    QCOMPARE(w.编辑框_宽度->text(), Q("7"));
+}
+
 void TestApp::pastedAndSetTextPassUnfiltered() {
     MainWindow w;
     w.show();
@@ -467,6 +485,40 @@ void TestApp::keyboardMoveDoesNotEmitClick() {
     QTest::keyClick(w.图片列表, Qt::Key_Down);
     QCOMPARE(w.SelectedRow(), 1);
     QCOMPARE(clicks.size(), 0);
+}
+
+void TestApp::doubleClickIsOneClick() {
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.InsertRow(U8("a"));
+    QSignalSpy clicks(w.图片列表, &PictureListView::leftClicked);
+    const QPoint row = w.图片列表->visualItemRect(w.图片列表->item(0, 0)).center();
+    // A double click as the window system delivers it: a click, then a double-click press and
+    // its release.
+    QWidget* viewport = w.图片列表->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, row);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, row, viewport->mapToGlobal(row), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &dbl);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, row);
+    QCOMPARE(clicks.size(), 1);
+}
+
+void TestApp::removingSelectedRowLeavesNoSelection() {
+    MainWindow w;
+    for (int i = 0; i < 4; ++i)
+        w.InsertRow(IntToText(i));
+    w.FocusList();
+    w.SelectRow(1);
+    w.RemoveRow(1);
+    QCOMPARE(w.SelectedRow(), -1);
+    QCOMPARE(w.GetCellText(1, 0), U8("2"));
+    // Removing another row keeps the selected one selected.
+    w.SelectRow(0);
+    w.RemoveRow(2);
+    QCOMPARE(w.SelectedRow(), 0);
+    QCOMPARE(w.RowCount(), 2);
 }
 
 void TestApp::previewPlacement_data() {
