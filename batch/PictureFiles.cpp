@@ -1,5 +1,6 @@
 #include "batch/Batch.h"
 
+#include <optional>
 #include <string>
 
 #include "picturelist/FileSystem.h"
@@ -35,10 +36,14 @@ bool MovePictureFile(const Text& source, const Text& target) {
     if (fsys::RenameNoReplace(source, target))
         return true;
     // The copy refuses a target that is the source itself, so a picture moved onto itself is
-    // never deleted. The check before deleting guards the same rule once more.
-    if (!fsys::CopyFile(source, target))
+    // never deleted. The source is deleted only once the copy is on the disk, and only while
+    // its entry still holds the file that was copied: when the destination reaches the picture
+    // folder by another way (another mount of it), the copy has just taken the source's place.
+    const std::optional<fsys::FileId> copied = fsys::IdentityOf(source);
+    if (!copied || !fsys::CopyFile(source, target))
         return false;
-    if (!fsys::SameFile(source, target))
+    if (fsys::FlushFile(target) && !fsys::SameFile(source, target) &&
+        fsys::IdentityOf(source) == copied)
         fsys::DeleteFile(source); // a source that stays leaves the picture in both folders
     return true;
 }

@@ -128,6 +128,21 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// True when the folder holds an entry of exactly this name, byte for byte.
+bool HasEntryNamed(const std::string& folder, const std::string& name) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return false;
+    bool found = false;
+    while (const dirent* entry = ::readdir(dir))
+        if (name == entry->d_name) {
+            found = true;
+            break;
+        }
+    ::closedir(dir);
+    return found;
+}
+
 } // namespace
 
 int NaturalCompare(const Text& a, const Text& b) {
@@ -276,6 +291,11 @@ bool CopyFile(const Text& source, const Text& target) {
             return false; // copying a file onto itself would only destroy it
         if ((dst.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
             return false; // a read-only file is never replaced, as it is never deleted
+        // On a folder that ignores letter case (a USB stick) the target name can find a file
+        // of another name, such as a picture copied there a moment before; only a file of
+        // exactly this name is replaced.
+        if (!HasEntryNamed(FolderOf(to), NameOf(to)))
+            return false;
     }
 
     // Write beside the target under a temporary name, then put it in place in one step. The
@@ -285,7 +305,10 @@ bool CopyFile(const Text& source, const Text& target) {
     if (!out.valid())
         return false;
     bool ok = CopyContent(in.get(), out.get(), src.st_size);
-    ok = ok && ::fchmod(out.get(), src.st_mode & 07777) == 0;
+    // The permission bits follow the source where the file system can hold them (FAT cannot,
+    // and the copy is no less complete for that).
+    if (ok)
+        ::fchmod(out.get(), src.st_mode & 07777);
     // The target may have become the source itself meanwhile (a folder link swapped in).
     if (ok && ::stat(to.c_str(), &dst) == 0 && dst.st_dev == src.st_dev && dst.st_ino == src.st_ino)
         ok = false;
@@ -301,8 +324,8 @@ bool RenameNoReplace(const Text& source, const Text& target) {
     if (from.empty() || to.empty())
         return false;
     struct stat src;
-    if (::lstat(from.c_str(), &src) != 0)
-        return false;
+    if (::lstat(from.c_str(), &src) != 0 || S_ISDIR(src.st_mode))
+        return false; // a folder that took a file's name is not the picture
 
     // The same entry under its own name: nothing to do, and the file bears the name already.
     struct stat fromDir;
@@ -318,7 +341,7 @@ bool RenameNoReplace(const Text& source, const Text& target) {
     if (errno != EINVAL && errno != ENOSYS)
         return false;
     // A file system without the no-replace rename: a hard link cannot replace either.
-    if (S_ISDIR(src.st_mode) || ::link(from.c_str(), to.c_str()) != 0)
+    if (::link(from.c_str(), to.c_str()) != 0)
         return false;
     if (::unlink(from.c_str()) != 0) {
         ::unlink(to.c_str());
@@ -334,6 +357,23 @@ bool SameFile(const Text& a, const Text& b) {
     struct stat sb;
     return !x.empty() && !y.empty() && ::stat(x.c_str(), &sa) == 0 && ::stat(y.c_str(), &sb) == 0 &&
            sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::optional<FileId> IdentityOf(const Text& path) {
+    const std::string p = OsPath(path);
+    struct stat st;
+    if (p.empty() || ::lstat(p.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+bool FlushFile(const Text& path) {
+    const std::string p = OsPath(path);
+    if (p.empty())
+        return false;
+    Fd file(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    Fd folder(::open(FolderOf(p).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return file.valid() && ::fsync(file.get()) == 0 && folder.valid() && ::fsync(folder.get()) == 0;
 }
 
 bool Exists(const Text& path) {

@@ -38,16 +38,29 @@ bool DeleteFile(const Text& path);
 // Copies source onto target, replacing a file there. The new content is written beside the
 // target and only then put in its place, so a failed copy leaves the old target as it was.
 // Fails when source and target are the same file (by device and inode, so links and other
-// spellings of one folder are caught), when either is a folder, or when the file at the target
-// is read-only (no write bit for anyone), which is kept as DeleteFile keeps it.
+// spellings of one folder are caught), when either is a folder, when the file at the target
+// is read-only (no write bit for anyone), which is kept as DeleteFile keeps it, or when the
+// target name finds a file of another name (a folder that ignores letter case).
 bool CopyFile(const Text& source, const Text& target);
 
-// Gives the file the new path without ever replacing a file there. Renaming a file to the
-// entry it already is succeeds without touching it.
+// Gives the file the new path without ever replacing a file there; a folder is refused.
+// Renaming a file to the entry it already is succeeds without touching it.
 bool RenameNoReplace(const Text& source, const Text& target);
 
 // True when both paths name one existing file (same device and inode).
 bool SameFile(const Text& a, const Text& b);
+
+// What identifies a directory entry's file: device and inode (of a link itself, not of what
+// it points to).
+struct FileId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+std::optional<FileId> IdentityOf(const Text& path);
+
+// Writes the file and the entry that names it through to the disk.
+bool FlushFile(const Text& path);
 
 // True when the path names an existing entry (a file, a folder, or a link).
 bool Exists(const Text& path);

@@ -154,6 +154,7 @@ private slots:
     void movePictureFileAcrossFileSystems();
     void renamePictureFile_data();
     void renamePictureFile();
+    void folderInPlaceOfPictureIsLeftAlone();
 
     void emptyListIsReported_data();
     void emptyListIsReported();
@@ -527,6 +528,24 @@ void TestBatch::renamePictureFile() {
         after[newName] = ContentOf("a.jpg");
     }
     QCOMPARE(Snapshot(root.path()), after);
+}
+
+// A folder that took a listed picture's name mid-batch is not the picture: neither a rename
+// nor a move touches it.
+void TestBatch::folderInPlaceOfPictureIsLeftAlone() {
+    QTemporaryDir root;
+    QVERIFY(QDir().mkpath(root.path() + "/pics/x.jpg"));
+    QVERIFY(QDir().mkpath(root.path() + "/dst"));
+    QVERIFY(WriteFile(root.path() + "/pics/x.jpg/inner.jpg", ContentOf("inner.jpg")));
+    const QMap<QString, QByteArray> before = Snapshot(root.path());
+
+    QVERIFY(!RenamePictureFile(T(root.path() + "/pics/x.jpg"), T(root.path() + "/pics/y.jpg")));
+    QVERIFY(!MovePictureFile(T(root.path() + "/pics/x.jpg"), T(root.path() + "/dst/x.jpg")));
+    QVERIFY(!DeletePictureFile(T(root.path() + "/pics/x.jpg")));
+    QVERIFY(!CopyPictureFile(T(root.path() + "/pics/x.jpg"), T(root.path() + "/dst/x.jpg")));
+    QCOMPARE(Snapshot(root.path()), before);
+    QVERIFY(QFileInfo(root.path() + "/pics/x.jpg").isDir());
+    QVERIFY(!QFileInfo::exists(root.path() + "/dst/x.jpg"));
 }
 
 // --- The batch through the window. ---
