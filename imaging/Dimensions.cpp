@@ -1,9 +1,11 @@
 #include "imaging/Dimensions.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
 #include <QBuffer>
+#include <QImage>
 #include <QImageReader>
 #include <QSize>
 
@@ -52,6 +54,18 @@ std::optional<PictureSize> HeaderSize(const QByteArray& picture) {
     reader.setAutoTransform(false);
     const QSize size = reader.size();
     if (size.width() <= 0 || size.height() <= 0)
+        return std::nullopt;
+    // A picture too large for the decoder to accept cannot be re-encoded either; it goes the
+    // way of the re-encoding, which measures it 0 by 0. Without a stated pixel format the
+    // widest one Qt decodes into (64 bits) is assumed, which only ever sends more pictures the
+    // slow way.
+    AllowLargePictures();
+    const int bits =
+        reader.imageFormat() == QImage::Format_Invalid
+            ? 64
+            : std::max(int(QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel()), 1);
+    const std::int64_t lineBytes = (std::int64_t(size.width()) * bits + 31) / 32 * 4;
+    if (lineBytes * size.height() > std::int64_t(QImageReader::allocationLimit()) * 1024 * 1024)
         return std::nullopt;
     // Qt's GIF header scan doubts a logical screen much larger than the first frame and reports
     // the frame, while its decoder draws on the whole screen. The scan is taken only when it

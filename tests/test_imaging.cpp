@@ -700,6 +700,38 @@ private slots:
         QCOMPARE(bmp.size(), 54 + qsizetype(30000) * 10000);
         QCOMPARE(static_cast<unsigned char>(bmp[54]), 160); // blue of the last row's first pixel
     }
+
+    // A PNG whose header announces 40000 x 40000 RGBA pixels (6.4 GB decoded, beyond what the
+    // decoder accepts) cannot be re-encoded, so it measures 0 by 0 both ways.
+    void beyondTheDecodingLimit() {
+        auto crc32 = [](const QByteArray& data) {
+            quint32 crc = 0xFFFFFFFFu;
+            for (char c : data) {
+                crc ^= static_cast<unsigned char>(c);
+                for (int k = 0; k < 8; ++k)
+                    crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+            }
+            return ~crc;
+        };
+        auto chunk = [&](const char* type, const QByteArray& body) {
+            QByteArray out;
+            QDataStream(&out, QIODevice::WriteOnly) << quint32(body.size());
+            const QByteArray typed = QByteArray(type) + body;
+            out += typed;
+            QByteArray crc;
+            QDataStream(&crc, QIODevice::WriteOnly) << crc32(typed);
+            return out + crc;
+        };
+        QByteArray ihdr;
+        QDataStream(&ihdr, QIODevice::WriteOnly)
+            << quint32(40000) << quint32(40000) << quint8(8) << quint8(6) << quint8(0) << quint8(0)
+            << quint8(0);
+        const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) +
+                               chunk("IDAT", QByteArray("\x78\x9c\x03\x00\x00\x00\x00\x01", 8)) +
+                               chunk("IEND", QByteArray());
+        QCOMPARE(ReadBmpSize(ToBmpImage(png)), (PictureSize{0, 0}));
+        QCOMPARE(MeasurePicture(png), (PictureSize{0, 0}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestImaging)
