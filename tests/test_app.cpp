@@ -99,6 +99,7 @@ private slots:
     void pumpEventsWithEmptyQueueReturns();
     void nestedCommandsAreIgnoredDuringLoop();
     void closingDuringLoopStopsIt();
+    void closingDuringLoopEndsEventLoopWithZero();
 };
 
 void TestApp::initialControls_data() {
@@ -691,6 +692,32 @@ void TestApp::closingDuringLoopStopsIt() {
     bool ran = false;
     w.RunCommand([&] { ran = true; });
     QVERIFY(!ran);
+}
+
+// As at start-up: the window runs in the application's event loop; closing it inside a loop
+// stops the loop, and the event loop then ends with 0.
+void TestApp::closingDuringLoopEndsEventLoopWithZero() {
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    int operations = 0;
+    QTimer::singleShot(0, &w, [&] {
+        w.RunCommand([&] {
+            for (int i = 0; i < 1000; ++i) {
+                ++operations;
+                if (i == 2)
+                    QTimer::singleShot(0, &w, [&] { w.close(); });
+                if (!w.PumpEvents())
+                    return;
+            }
+        });
+    });
+    QTimer neverHang; // ends the event loop with 1 should the close not end it
+    neverHang.setSingleShot(true);
+    connect(&neverHang, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+    neverHang.start(10000);
+    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(operations, 3);
 }
 
 QTEST_MAIN(TestApp)
