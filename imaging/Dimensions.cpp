@@ -41,17 +41,13 @@ std::optional<QSize> GifScreenSize(const QByteArray& gif) {
 
 // The size in the picture's header, where the header states the size that a decode yields.
 std::optional<PictureSize> HeaderSize(const QByteArray& picture) {
-    const QByteArray format = DecodablePictureFormat(picture);
+    PictureReader picReader(picture);
+    const QByteArray& format = picReader.format();
     // An icon's directory may state another size than its image has (0 stands for 256, and an
     // embedded PNG keeps its own), so icons are decoded.
     if (format != "jpeg" && format != "png" && format != "gif" && format != "tiff")
         return std::nullopt;
-    QBuffer buffer;
-    buffer.setData(picture);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    reader.setAutoDetectImageFormat(false);
-    reader.setAutoTransform(false);
+    QImageReader& reader = picReader.reader();
     const QSize size = reader.size();
     if (size.width() <= 0 || size.height() <= 0)
         return std::nullopt;
@@ -59,7 +55,6 @@ std::optional<PictureSize> HeaderSize(const QByteArray& picture) {
     // way of the re-encoding, which measures it 0 by 0. Without a stated pixel format the
     // widest one Qt decodes into (64 bits) is assumed, which only ever sends more pictures the
     // slow way.
-    AllowLargePictures();
     const int bits =
         reader.imageFormat() == QImage::Format_Invalid
             ? 64

@@ -29,19 +29,9 @@ constexpr int kMaxGifSide = 65535;
 constexpr int kGifAlphaThreshold = 128;
 
 QImage DecodePicture(const QByteArray& picture) {
-    const QByteArray format = DecodablePictureFormat(picture);
-    if (format.isEmpty())
-        return {};
-    AllowLargePictures();
-    QBuffer buffer;
-    buffer.setData(picture);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    // Only the handler named by the leading bytes may read; the stored orientation is kept.
-    reader.setAutoDetectImageFormat(false);
-    reader.setAutoTransform(false);
+    PictureReader picReader(picture);
     QImage image;
-    if (!reader.read(&image))
+    if (picReader.format().isEmpty() || !picReader.reader().read(&image))
         return {};
     return image;
 }
@@ -295,6 +285,16 @@ bool WriteWholeFile(const Text& path, const QByteArray& bytes) {
 }
 
 } // namespace
+
+PictureReader::PictureReader(const QByteArray& picture) : format_(DecodablePictureFormat(picture)) {
+    AllowLargePictures();
+    buffer_.setData(picture);
+    buffer_.open(QIODevice::ReadOnly);
+    reader_.setDevice(&buffer_);
+    reader_.setFormat(format_);
+    reader_.setAutoDetectImageFormat(false);
+    reader_.setAutoTransform(false);
+}
 
 void AllowLargePictures() {
     if (QImageReader::allocationLimit() < kAllocationLimitMb)

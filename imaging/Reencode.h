@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QImageReader>
 
 #include "text/Text.h"
 
@@ -36,3 +38,22 @@ void AllowLargePictures();
 // The Qt format name under which ReencodePicture decodes these bytes ("bmp", "jpeg", "png",
 // "gif", "tiff" or "ico"), judged by the leading bytes alone; empty for anything else.
 QByteArray DecodablePictureFormat(const QByteArray& picture);
+
+// A reader over a picture's bytes as both the measurement and the re-encoding read it: only the
+// handler named by the leading bytes (see DecodablePictureFormat) may read, the stored
+// orientation is kept, and large pictures are allowed. format() is empty for bytes no handler
+// of ours reads.
+class PictureReader {
+public:
+    explicit PictureReader(const QByteArray& picture);
+    PictureReader(const PictureReader&) = delete;
+    PictureReader& operator=(const PictureReader&) = delete;
+
+    const QByteArray& format() const { return format_; }
+    QImageReader& reader() { return reader_; }
+
+private:
+    QByteArray format_;
+    QBuffer buffer_;
+    QImageReader reader_;
+};
